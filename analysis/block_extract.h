@@ -1,0 +1,37 @@
+// Saving one block, header included, as a file of its own.
+#pragma once
+
+#include <cstdint>
+
+enum ExtractStatus {
+    EXTRACT_WRITTEN,             // the whole extent was copied
+    EXTRACT_CUT_AT_END,          // the extent reaches past the image; copied up to its end
+    EXTRACT_IMAGE_NOT_OPENED,    // nothing written
+    EXTRACT_EXTENT_UNREADABLE,   // the extent field lies past the end; nothing written
+    EXTRACT_OUTPUT_NOT_WRITTEN,  // creating, writing or renaming the output failed; nothing changed
+    EXTRACT_REFUSED_SAME_FILE,   // the output would be the image itself; nothing written
+};
+
+constexpr int REPORTED_NAME_LEN = 272;  // a 256-character block name, extension and NUL
+
+struct ExtractResult {
+    ExtractStatus status;
+    char reportedName[REPORTED_NAME_LEN];  // output file name, or the bare block name when
+                                           // the image could not be opened
+    uint32_t extent;                       // the header's extent field, when it was read
+    uint64_t bytesWritten;                 // size of the file written
+};
+
+// ".abs" for exactly "bootloader", ".bin" for every other name.
+const char* ExtensionForBlock(const char* blockName);
+
+// Writes blockName + extension into the current directory.
+ExtractResult ExtractBlock(const char* path, const char* blockName, const char* extension,
+                           uint64_t blockOffset);
+
+// The same, into `outputDir` (an empty string means the current directory).
+ExtractResult ExtractBlockInto(const char* outputDir, const char* path, const char* blockName,
+                               const char* extension, uint64_t blockOffset);
+
+// A short English phrase for the status, for messages ("cut at the image end", ...).
+const char* ExtractStatusText(ExtractStatus status);
