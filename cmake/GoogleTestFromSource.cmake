@@ -14,7 +14,10 @@ if(NOT TARGET GTest::gtest_main)
     endif()
     add_subdirectory("${KORVANTA_GTEST_SOURCE_DIR}" "${CMAKE_BINARY_DIR}/_deps/googletest"
                      EXCLUDE_FROM_ALL SYSTEM)
-    add_library(GTest::gtest_main ALIAS gtest_main)
+    # GoogleTest 1.11 and later define the namespaced names themselves.
+    if(NOT TARGET GTest::gtest_main)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
 endif()
 
 include(GoogleTest)
