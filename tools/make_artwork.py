@@ -413,13 +413,18 @@ def chip_parts(x0, y0, size, pins, pin_len, pin_w, radius):
     return body, pin_shapes
 
 
-def draw_chip(canvas, x0, y0, size, pins, pin_len, pin_w, radius, detail):
+def draw_chip(canvas, x0, y0, size, pins, pin_len, pin_w, radius, detail, flat=False):
     body, pin_shapes = chip_parts(x0, y0, size, pins, pin_len, pin_w, radius)
     b0, b1 = y0 + pin_len, y0 + size - pin_len
     if detail:
         fill(canvas, translate(body, 0, size * 0.03), SHADOW, 0.18)
-    fill(canvas, pin_shapes, vertical_gradient(PIN, PIN_DARK, y0, y0 + size))
-    fill(canvas, body, vertical_gradient(INK_TOP, INK, b0, b1))
+    if flat:
+        # 16-colour images: gradients would only band
+        fill(canvas, pin_shapes, PIN_DARK)
+        fill(canvas, body, INK)
+    else:
+        fill(canvas, pin_shapes, vertical_gradient(PIN, PIN_DARK, y0, y0 + size))
+        fill(canvas, body, vertical_gradient(INK_TOP, INK, b0, b1))
     if detail:
         # a thin lighter rim gives the body some depth
         inset = max(1.0, size * 0.035)
@@ -507,13 +512,13 @@ def bmp24(width, height, pixels):
 # --------------------------------------------------------------------------
 # Icon
 
-def draw_icon(size):
+def draw_icon(size, flat=False):
     canvas = new_canvas(size, size)
     pins = 3 if size <= 24 else 4 if size <= 32 else 5 if size <= 48 else 6
     pin_len = max(2, round(size * 0.11))
     pin_w = max(1, round(size * 0.055))
     radius = max(1.0, size * 0.07)
-    draw_chip(canvas, 0, 0, size, pins, pin_len, pin_w, radius, detail=size >= 32)
+    draw_chip(canvas, 0, 0, size, pins, pin_len, pin_w, radius, detail=size >= 32, flat=flat)
     return canvas
 
 
@@ -637,7 +642,7 @@ def build_icon():
     canvases = {size: draw_icon(size) for size in sorted(set(ICON_SIZES_PALETTE + ICON_SIZES_RGBA))}
     entries = []
     for size in ICON_SIZES_PALETTE:
-        entries.append((size, 4, icon_dib_palette(canvases[size], 4)))
+        entries.append((size, 4, icon_dib_palette(draw_icon(size, flat=True), 4)))
     for size in ICON_SIZES_PALETTE:
         entries.append((size, 8, icon_dib_palette(canvases[size], 8)))
     for size in ICON_SIZES_RGBA:
