@@ -49,42 +49,71 @@ void RecordMatches(const ScanTargets& t, const uint8_t* data, size_t words, uint
     }
 }
 
-// True when any of the group's words equals `stored`; no branch per word so
-// the compiler can compare several words at once.
-inline bool GroupHas(const uint8_t* data, uint32_t stored)
+#if defined(__GNUC__)
+// Four words compared at once; compilers without SIMD lower it to scalar code.
+typedef uint32_t Lanes __attribute__((vector_size(16)));
+
+inline Lanes LoadLanes(const uint8_t* p)
 {
-    uint32_t words[GROUP_WORDS];
-    std::memcpy(words, data, sizeof words);
-    uint32_t hit = 0;
-    for (size_t i = 0; i < GROUP_WORDS; ++i) {
-        hit |= static_cast<uint32_t>(words[i] == stored);
-    }
-    return hit != 0;
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
 }
 
+inline bool AnyLane(Lanes m)
+{
+    uint64_t halves[2];
+    std::memcpy(halves, &m, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+}
+
+// Lanes of the group (4 x 4 words) equal to `stored`, without a branch per word.
+inline Lanes GroupMatches(const Lanes* g, uint32_t stored)
+{
+    const Lanes t = {stored, stored, stored, stored};
+    return (g[0] == t) | (g[1] == t) | (g[2] == t) | (g[3] == t);
+}
+
+void ScanGroups(const ScanTargets& t, const uint8_t* data, size_t groups, uint64_t base)
+{
+    static_assert(GROUP_WORDS == 16, "four lanes of four words");
+    for (size_t i = 0; i < groups; ++i) {
+        const uint8_t* p = data + i * GROUP_WORDS * 4;
+        const Lanes g[4] = {LoadLanes(p), LoadLanes(p + 16), LoadLanes(p + 32), LoadLanes(p + 48)};
+        Lanes m = GroupMatches(g, t.stored[0]);
+        for (size_t k = 1; k < t.count; ++k) {
+            m |= GroupMatches(g, t.stored[k]);
+        }
+        if (AnyLane(m)) {
+            RecordMatches(t, p, GROUP_WORDS, base + i * GROUP_WORDS * 4);
+        }
+    }
+}
+#else
+void ScanGroups(const ScanTargets& t, const uint8_t* data, size_t groups, uint64_t base)
+{
+    for (size_t i = 0; i < groups; ++i) {
+        const uint8_t* p = data + i * GROUP_WORDS * 4;
+        uint32_t words[GROUP_WORDS];
+        std::memcpy(words, p, sizeof words);
+        uint32_t hit = 0;
+        for (size_t k = 0; k < t.count; ++k) {
+            for (size_t w = 0; w < GROUP_WORDS; ++w) {
+                hit |= static_cast<uint32_t>(words[w] == t.stored[k]);
+            }
+        }
+        if (hit != 0) {
+            RecordMatches(t, p, GROUP_WORDS, base + i * GROUP_WORDS * 4);
+        }
+    }
+}
+#endif
+
+// Fast path over whole groups, then the remaining words one by one.
 void ScanChunk(const ScanTargets& t, const uint8_t* data, size_t words, uint64_t base)
 {
     const size_t groups = words / GROUP_WORDS;
-    if (t.count == 1) {
-        const uint32_t stored = t.stored[0];
-        for (size_t g = 0; g < groups; ++g) {
-            const uint8_t* p = data + g * GROUP_WORDS * 4;
-            if (GroupHas(p, stored)) {
-                RecordMatches(t, p, GROUP_WORDS, base + g * GROUP_WORDS * 4);
-            }
-        }
-    } else {
-        for (size_t g = 0; g < groups; ++g) {
-            const uint8_t* p = data + g * GROUP_WORDS * 4;
-            bool hit = false;
-            for (size_t k = 0; k < t.count; ++k) {
-                hit |= GroupHas(p, t.stored[k]);
-            }
-            if (hit) {
-                RecordMatches(t, p, GROUP_WORDS, base + g * GROUP_WORDS * 4);
-            }
-        }
-    }
+    ScanGroups(t, data, groups, base);
     const size_t done = groups * GROUP_WORDS;
     RecordMatches(t, data + done * 4, words - done, base + done * 4);
 }
