@@ -40,6 +40,24 @@ PIN = (160, 168, 180)           # silver chip pins
 PIN_DARK = (110, 118, 132)
 SHADOW = (0, 0, 0)
 
+# Colours of the chip: (top, bottom) of each vertical gradient.
+ICON_LOOK = {"body": (INK_TOP, INK), "pins": (PIN, PIN_DARK)}
+FLAT_LOOK = {"body": (INK, INK), "pins": (PIN_DARK, PIN_DARK)}   # 16 colours: no banding
+# The About picture is the banner's inverse, i.e. the screen colours XOR 15
+# per channel, which turns a gradient crossing a multiple of 16 into a
+# sawtooth. The banner's gradients therefore stay inside one such step.
+BANNER_LOOK = {"body": ((31, 47, 95), (18, 34, 82)), "pins": ((159, 175, 191), (146, 162, 178))}
+
+# The 16 px icon's monogram, drawn pixel by pixel: a scaled outline blurs.
+K_16 = ("XX...XX",
+        "XX..XX.",
+        "XX.XX..",
+        "XXXX...",
+        "XXXX...",
+        "XX.XX..",
+        "XX..XX.",
+        "XX...XX")
+
 ICON_SIZES_PALETTE = (16, 24, 32, 48)
 ICON_SIZES_RGBA = (16, 24, 32, 48, 64, 72, 96, 128)
 
@@ -319,12 +337,12 @@ def glyph_contours(ch, w, h, t, r):
         xh = h * 0.70
         shapes = rect(0, 0, t, xh) + rect(0, h - t, t, h)
     elif ch == "2":
-        shapes = (rect(0, h - t, w - r, h) + upper_right_hook(w, h, t, r, mid)
+        shapes = (rect(0, h - t, w - r, h) + right_hook(mid - t / 2.0, h, w, t, r)
                   + rect(0, mid - t / 2.0, w - t, mid + t / 2.0)
                   + rect(0, 0, t, mid + t / 2.0) + rect(0, 0, w, t))
     elif ch == "3":
         shapes = (rect(0, h - t, w - r, h) + rect(0, 0, w - r, t)
-                  + right_side(w, h, t, r)
+                  + right_hook(0, h, w, t, r)
                   + rect(w * 0.28, mid - t / 2.0, w - t, mid + t / 2.0))
     elif ch == "9":
         shapes = (ring(0, mid - t / 2.0, w, h, t, (r, r, r, r))
@@ -338,36 +356,23 @@ def glyph_contours(ch, w, h, t, r):
     return up(shapes)
 
 
-def right_side(w, h, t, r):
-    """The right side of a '3': a vertical stroke with rounded outer corners."""
-    outer = rounded_rect_contour(w - 2 * r, 0, w, h, (0, r, r, 0))
-    return ring_slice(outer, w, h, t, r)
-
-
-def ring_slice(outer, w, h, t, r):
-    inner = rounded_rect_contour(w - 2 * r, t, w - t, h - t,
+def right_hook(y0, y1, w, t, r):
+    """The right side of a rounded frame between heights y0 and y1: a
+    vertical stroke whose two outer corners are rounded, open to the left
+    at x = w - r where the bars join it."""
+    outer = rounded_rect_contour(w - 2 * r, y0, w, y1, (0, r, r, 0))
+    inner = rounded_rect_contour(w - 2 * r, y0 + t, w - t, y1 - t,
                                  (0, max(0.0, r - t), max(0.0, r - t), 0))
-    # keep the right part only: clip by building the band from x = w - r
-    band = [(x, y) for x, y in outer if x >= w - r - 1e-9]
-    hole = [(x, y) for x, y in inner if x >= w - r - 1e-9]
-    return [oriented(band + list(reversed(hole)))]
-
-
-def upper_right_hook(w, h, t, r, mid):
-    outer = rounded_rect_contour(w - 2 * r, mid - t / 2.0, w, h, (0, r, r, 0))
-    inner = rounded_rect_contour(w - 2 * r, mid + t / 2.0, w - t, h - t,
-                                 (0, max(0.0, r - t), max(0.0, r - t), 0))
-    band = [(x, y) for x, y in outer if x >= w - r - 1e-9]
-    hole = [(x, y) for x, y in inner if x >= w - r - 1e-9]
-    return [oriented(band + list(reversed(hole)))]
+    keep = lambda points: [(x, y) for x, y in points if x >= w - r - 1e-9]
+    return [oriented(keep(outer) + list(reversed(keep(inner))))]
 
 
 def bottom_right_corner(w, t, r):
+    """The rounded bottom-right corner of a frame, from x = w - r up to y = r."""
     outer = rounded_rect_contour(w - 2 * r, 0, w, 2 * r, (0, r, 0, 0))
     inner = rounded_rect_contour(w - 2 * r, t, w - t, 2 * r, (0, max(0.0, r - t), 0, 0))
-    band = [(x, y) for x, y in outer if x >= w - r - 1e-9 and y <= r + 1e-9]
-    hole = [(x, y) for x, y in inner if x >= w - r - 1e-9 and y <= r + 1e-9]
-    return [oriented(band + list(reversed(hole)))]
+    keep = lambda points: [(x, y) for x, y in points if x >= w - r - 1e-9 and y <= r + 1e-9]
+    return [oriented(keep(outer) + list(reversed(keep(inner))))]
 
 
 # Advance widths in cap heights.
@@ -413,18 +418,13 @@ def chip_parts(x0, y0, size, pins, pin_len, pin_w, radius):
     return body, pin_shapes
 
 
-def draw_chip(canvas, x0, y0, size, pins, pin_len, pin_w, radius, detail, flat=False):
+def draw_chip(canvas, x0, y0, size, pins, pin_len, pin_w, radius, look, detail):
     body, pin_shapes = chip_parts(x0, y0, size, pins, pin_len, pin_w, radius)
     b0, b1 = y0 + pin_len, y0 + size - pin_len
     if detail:
         fill(canvas, translate(body, 0, size * 0.03), SHADOW, 0.18)
-    if flat:
-        # 16-colour images: gradients would only band
-        fill(canvas, pin_shapes, PIN_DARK)
-        fill(canvas, body, INK)
-    else:
-        fill(canvas, pin_shapes, vertical_gradient(PIN, PIN_DARK, y0, y0 + size))
-        fill(canvas, body, vertical_gradient(INK_TOP, INK, b0, b1))
+    fill(canvas, pin_shapes, vertical_gradient(look["pins"][0], look["pins"][1], y0, y0 + size))
+    fill(canvas, body, vertical_gradient(look["body"][0], look["body"][1], b0, b1))
     if detail:
         # a thin lighter rim gives the body some depth
         inset = max(1.0, size * 0.035)
@@ -434,15 +434,25 @@ def draw_chip(canvas, x0, y0, size, pins, pin_len, pin_w, radius, detail, flat=F
         dot = size * 0.05
         cx, cy = x0 + pin_len + size * 0.11, b0 + size * 0.11
         fill(canvas, rounded_rect(cx, cy, cx + dot, cy + dot, dot / 2.0), TEAL_LIGHT)
-    # the monogram
     inner = size - 2 * pin_len
+    if size == 16:
+        fill(canvas, pixel_shape(K_16, x0 + pin_len + 3, b0 + 2), WHITE)
+        return
     cap = round(inner * 0.64)
     stroke = max(2, round(cap * 0.24))
     kw = round(cap * 0.8)
     kx = round(x0 + pin_len + (inner - kw) / 2.0 + inner * 0.02)
     base = round(b0 + (inner + cap) / 2.0)
-    k = translate(glyph_contours("K", kw, cap, stroke, 0), kx, base)
-    fill(canvas, k, WHITE)
+    fill(canvas, translate(glyph_contours("K", kw, cap, stroke, 0), kx, base), WHITE)
+
+
+def pixel_shape(rows, x0, y0):
+    shapes = []
+    for y, row in enumerate(rows):
+        for x, cell in enumerate(row):
+            if cell == "X":
+                shapes += rect(x0 + x, y0 + y, x0 + x + 1, y0 + y + 1)
+    return shapes
 
 
 # --------------------------------------------------------------------------
@@ -451,7 +461,7 @@ def draw_chip(canvas, x0, y0, size, pins, pin_len, pin_w, radius, detail, flat=F
 def draw_banner():
     """Returns the banner as the user should see it on the face colour."""
     canvas = new_canvas(BANNER_W, BANNER_H, FACE, 1.0)
-    draw_chip(canvas, 10, 22, 64, 6, 7, 4, 6, detail=True)
+    draw_chip(canvas, 10, 22, 64, 6, 7, 4, 6, BANNER_LOOK, detail=True)
 
     left = 88
     title, end = text_contours("KORVANTA", left, 50, 23, 5, 3, 4.5)
@@ -518,7 +528,8 @@ def draw_icon(size, flat=False):
     pin_len = max(2, round(size * 0.11))
     pin_w = max(1, round(size * 0.055))
     radius = max(1.0, size * 0.07)
-    draw_chip(canvas, 0, 0, size, pins, pin_len, pin_w, radius, detail=size >= 32, flat=flat)
+    draw_chip(canvas, 0, 0, size, pins, pin_len, pin_w, radius,
+              FLAT_LOOK if flat else ICON_LOOK, detail=size >= 32)
     return canvas
 
 
