@@ -219,6 +219,28 @@ class IconTests(unittest.TestCase):
                 self.assertGreater(max(lum), 200)
 
 
+    def test_palette_images_match_the_true_colour_image_of_their_size(self):
+        # catches scrambled indices, nibble order or a wrong palette, which
+        # the directory and mask checks would let through
+        images = {}
+        for e in self.entries:
+            blob = self.data[e["offset"]:e["offset"] + e["length"]]
+            images[(e["width"], e["bits"])] = decode_dib(blob, e["width"], e["bits"])
+        for size, bits in ICON_ENTRIES:
+            if bits == 32:
+                continue
+            with self.subTest(size=size, bits=bits):
+                ref_pixels, ref_mask, _ = images[(size, 32)]
+                pixels, mask, _ = images[(size, bits)]
+                same_mask = sum(m == r for mrow, rrow in zip(mask, ref_mask)
+                                for m, r in zip(mrow, rrow))
+                self.assertGreaterEqual(same_mask, size * size * 95 // 100)
+                diffs = [sum(abs(a - b) for a, b in zip(p[:3], q[:3])) / 3.0
+                         for prow, qrow, mrow, rrow in zip(pixels, ref_pixels, mask, ref_mask)
+                         for p, q, m, r in zip(prow, qrow, mrow, rrow) if not m and not r]
+                self.assertLess(sum(diffs) / len(diffs), 24.0)
+
+
 class GeneratorTests(unittest.TestCase):
     def test_generator_reproduces_the_committed_files(self):
         script = os.path.join(SOURCE, "tools", "make_artwork.py")
