@@ -14,3 +14,6 @@ for preset in native sanitize; do
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
+
+# Packages as users get them: cmake --install (Linux) and the Windows zip.
+bash scripts/check-packaging.sh
