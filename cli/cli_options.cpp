@@ -47,14 +47,14 @@ const char* CommandUsage(CliCommand command) {
         return "Usage: korvanta-cli info IMAGE [--json]\n"
                "Checks a firmware image, tells its board variant and lists every block of\n"
                "the variant's catalogue: offset, extent, version and date.\n"
-               "  --json   print one JSON object instead of the table\n"
+               "  --json            print one JSON object instead of the table\n"
                "Exit codes: 0 the image is accepted, 1 it is rejected, 2 usage error.\n";
     case CLI_EXTRACT:
         return "Usage: korvanta-cli extract IMAGE BLOCK... [-o DIR]\n"
                "       korvanta-cli extract IMAGE --all [-o DIR]\n"
                "Saves blocks, header included, as NAME.bin (bootloader.abs for the\n"
                "bootloader).\n"
-               "  --all          every catalogue block found in the image\n"
+               "  --all             every catalogue block found in the image\n"
                "  -o, --output DIR  folder to write into (default: the current folder)\n"
                "Exit codes: 0 every block written, 1 the image is rejected, 2 usage error,\n"
                "3 some block could not be written.\n";
