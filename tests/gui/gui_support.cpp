@@ -1,0 +1,222 @@
+#include "gui_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "main_window.h"
+
+namespace {
+
+struct DriverStart {
+    DriverFunction driver;
+    void* context;
+    DWORD guiThread;
+    bool leftOpen;
+};
+
+struct FindRequest {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lParam)
+{
+    FindRequest* request = (FindRequest*)lParam;
+    char className[32] = "";
+    char caption[256] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (IsWindowVisible(hwnd) && strcmp(className, "#32770") == 0 &&
+        strcmp(caption, request->caption) == 0) {
+        request->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct OpenDialogs {
+    HWND list[16];
+    int count;
+};
+
+BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM lParam)
+{
+    OpenDialogs* open = (OpenDialogs*)lParam;
+    char className[32] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    if (IsWindowVisible(hwnd) && strcmp(className, "#32770") == 0 && open->count < 16) {
+        open->list[open->count++] = hwnd;
+    }
+    return TRUE;
+}
+
+// Closes the dialogs of the GUI thread from the innermost out: an enabled
+// window other than the one the test ran is a box over it (About, a message).
+bool CloseLeftovers(DWORD guiThread)
+{
+    bool any = false;
+    for (int round = 0; round < 50; ++round) {
+        OpenDialogs open = {};
+        EnumThreadWindows(guiThread, CollectDialog, (LPARAM)&open);
+        if (open.count == 0) {
+            return any;
+        }
+        any = true;
+        for (int i = 0; i < open.count; ++i) {
+            if (IsWindowEnabled(open.list[i])) {
+                if (GetWindow(open.list[i], GW_OWNER) != NULL) {
+                    PostMessageA(open.list[i], WM_COMMAND, IDOK, 0);
+                } else {
+                    PostMessageA(open.list[i], WM_CLOSE, 0, 0);
+                }
+            }
+        }
+        Sleep(100);
+    }
+    return any;
+}
+
+DWORD WINAPI DriverThread(void* parameter)
+{
+    DriverStart* start = (DriverStart*)parameter;
+    start->driver(start->guiThread, start->context);
+    start->leftOpen = CloseLeftovers(start->guiThread);
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR RunModalWithDriver(int templateId, DLGPROC dialogProc, DriverFunction driver,
+                           void* context, bool* leftOpen)
+{
+    DrainQuitMessages();
+    DriverStart start = {driver, context, GetCurrentThreadId(), false};
+    HANDLE thread = CreateThread(NULL, 0, DriverThread, &start, 0, NULL);
+    INT_PTR result = DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(templateId), NULL,
+                                     dialogProc, 0);
+    // The driver may still be waiting for a window to go; keep its messages flowing.
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+    }
+    CloseHandle(thread);
+    DrainQuitMessages();
+    if (leftOpen != NULL) {
+        *leftOpen = start.leftOpen;
+    }
+    return result;
+}
+
+HWND FindThreadDialog(DWORD thread, const char* caption)
+{
+    FindRequest request = {caption, NULL};
+    EnumThreadWindows(thread, MatchDialog, (LPARAM)&request);
+    return request.found;
+}
+
+HWND WaitForThreadDialog(DWORD thread, const char* caption, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND found = FindThreadDialog(thread, caption);
+        if (found != NULL || GetTickCount() - start > timeoutMs) {
+            return found;
+        }
+        Sleep(10);
+    }
+}
+
+bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (IsWindow(hwnd)) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    char text[512] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+bool WaitForControlText(HWND dialog, int id, const std::string& text, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (ControlText(dialog, id) == text) {
+            return true;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(20);
+    }
+}
+
+std::string TodayAsClockText()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[16];
+    FormatClockDate(&now, text);
+    return text;
+}
+
+void DrainQuitMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+std::string WindowsPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/') {
+        return path;
+    }
+    std::string converted = "Z:" + path;
+    for (char& c : converted) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return converted;
+}
+
+bool SaveScreenshot(const char* name)
+{
+    const char* folder = getenv("KORVANTA_SCREENSHOT_DIR");
+    if (folder == NULL || folder[0] == '\0') {
+        return false;
+    }
+    std::string base = WindowsPath(folder) + "\\" + name;
+    std::string request = base + ".request";
+    std::string picture = base + ".png";
+    DeleteFileA(picture.c_str());
+    FILE* file = fopen(request.c_str(), "wb");
+    if (file == NULL) {
+        return false;
+    }
+    fclose(file);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(picture.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > 10000) {
+            DeleteFileA(request.c_str());
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
