@@ -40,14 +40,15 @@ CopyOutcome CopyRange(ImageFile* image, uint64_t offset, uint64_t length, Output
     if (length == 0) {
         return COPY_WHOLE;
     }
-    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(IMAGE_IO_BUFFER));
+    const size_t bufferLen = length < IMAGE_IO_BUFFER ? static_cast<size_t>(length) : IMAGE_IO_BUFFER;
+    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(bufferLen));
     if (buffer == nullptr) {
         return COPY_READ_FAILED;
     }
     CopyOutcome outcome = COPY_WHOLE;
     while (*copied < length) {
         const uint64_t left = length - *copied;
-        const size_t want = left < IMAGE_IO_BUFFER ? static_cast<size_t>(left) : IMAGE_IO_BUFFER;
+        const size_t want = left < bufferLen ? static_cast<size_t>(left) : bufferLen;
         size_t got = 0;
         if (ImageReadAt(image, offset + *copied, buffer, want, &got) != IO_OK) {
             outcome = COPY_READ_FAILED;

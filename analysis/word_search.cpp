@@ -140,8 +140,11 @@ void FindBlockWords(const char* path, const BlockId* ids, size_t count, WordSear
     const uint64_t words = file.size / 4;
     const uint64_t examinedEnd = words > 1 ? (words - 1) * 4 : 0;
 
+    // A small image needs no more buffer than its examined words.
+    const size_t bufferLen = examinedEnd < IMAGE_IO_BUFFER ? static_cast<size_t>(examinedEnd) + 4
+                                                           : IMAGE_IO_BUFFER;
     uint32_t* stored = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(IMAGE_IO_BUFFER));
+    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(bufferLen));
     if (stored == nullptr || buffer == nullptr) {
         // Nothing could be examined: say so rather than report "not found".
         for (size_t k = 0; k < count; ++k) {
@@ -155,7 +158,7 @@ void FindBlockWords(const char* path, const BlockId* ids, size_t count, WordSear
         uint64_t position = 0;
         while (position < examinedEnd) {
             const uint64_t left = examinedEnd - position;
-            const size_t want = left < IMAGE_IO_BUFFER ? static_cast<size_t>(left) : IMAGE_IO_BUFFER;
+            const size_t want = left < bufferLen ? static_cast<size_t>(left) : bufferLen;
             size_t got = 0;
             // A read error ends the data like the end of the file: the scan
             // reports what it saw up to there.
