@@ -65,7 +65,11 @@ bool CloseLeftovers(DWORD guiThread)
         any = true;
         for (int i = 0; i < open.count; ++i) {
             if (IsWindowEnabled(open.list[i])) {
-                if (GetWindow(open.list[i], GW_OWNER) != NULL) {
+                char caption[64] = "";
+                GetWindowTextA(open.list[i], caption, sizeof caption);
+                if (strcmp(caption, "Open") == 0) {
+                    PostMessageA(open.list[i], WM_COMMAND, IDCANCEL, 0);
+                } else if (GetWindow(open.list[i], GW_OWNER) != NULL) {
                     PostMessageA(open.list[i], WM_COMMAND, IDOK, 0);
                 } else {
                     PostMessageA(open.list[i], WM_CLOSE, 0, 0);
@@ -219,4 +223,105 @@ bool SaveScreenshot(const char* name)
         Sleep(20);
     }
     return true;
+}
+
+namespace {
+
+DWORD WINAPI MainDialogThread(void* parameter)
+{
+    DialogThread* dialog = (DialogThread*)parameter;
+    dialog->result = DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(101), NULL,
+                                     MainDialogProc, 0);
+    return 0;
+}
+
+struct AnyRequest {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchAnyDialog(HWND hwnd, LPARAM lParam)
+{
+    AnyRequest* request = (AnyRequest*)lParam;
+    char className[32] = "";
+    char caption[256] = "";
+    GetClassNameA(hwnd, className, sizeof className);
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (strcmp(className, "#32770") == 0 && strcmp(caption, request->caption) == 0) {
+        request->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+constexpr int FILE_NAME_FIELD = 0x47C;  // cmb13 of the explorer-style open-file dialog
+constexpr int MESSAGE_TEXT = 0xFFFF;    // the message box's Static
+
+}  // namespace
+
+bool StartMainDialog(DialogThread* dialog)
+{
+    dialog->main = NULL;
+    dialog->result = -1;
+    dialog->thread = CreateThread(NULL, 0, MainDialogThread, dialog, 0, &dialog->threadId);
+    if (dialog->thread == NULL) {
+        return false;
+    }
+    dialog->main = WaitForThreadDialog(dialog->threadId, "Korvanta", 10000);
+    return dialog->main != NULL;
+}
+
+void StopMainDialog(DialogThread* dialog)
+{
+    if (dialog->thread == NULL) {
+        return;
+    }
+    CloseLeftovers(dialog->threadId);
+    WaitForSingleObject(dialog->thread, 10000);
+    CloseHandle(dialog->thread);
+    dialog->thread = NULL;
+}
+
+void SyncWithDialog(const DialogThread* dialog)
+{
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(dialog->main, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer);
+}
+
+HWND FindAnyThreadDialog(DWORD thread, const char* caption)
+{
+    AnyRequest request = {caption, NULL};
+    EnumThreadWindows(thread, MatchAnyDialog, (LPARAM)&request);
+    return request.found;
+}
+
+bool ReadAndDismissBox(const DialogThread* dialog, const char* caption, std::string* text,
+                       DWORD timeoutMs)
+{
+    HWND box = WaitForThreadDialog(dialog->threadId, caption, timeoutMs);
+    if (box == NULL) {
+        return false;
+    }
+    *text = ControlText(box, MESSAGE_TEXT);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitForWindowGone(box, 5000);
+    SyncWithDialog(dialog);
+    return true;
+}
+
+HWND OpenTheFileDialog(const DialogThread* dialog)
+{
+    PostMessageA(dialog->main, WM_COMMAND, 1001, 0);
+    return WaitForThreadDialog(dialog->threadId, "Open", 10000);
+}
+
+bool FinishFileDialog(const DialogThread* dialog, HWND fileDialog, const char* path)
+{
+    if (path != NULL) {
+        SetDlgItemTextA(fileDialog, FILE_NAME_FIELD, path);
+    }
+    PostMessageA(fileDialog, WM_COMMAND, path != NULL ? IDOK : IDCANCEL, 0);
+    bool gone = WaitForWindowGone(fileDialog, 10000);
+    SyncWithDialog(dialog);
+    return gone;
 }

@@ -45,3 +45,38 @@ std::string WindowsPath(const std::string& path);
 // Asks the test harness for a PNG of the whole screen, named `name`.png, in the
 // folder given by KORVANTA_SCREENSHOT_DIR. False when no harness answers.
 bool SaveScreenshot(const char* name);
+
+// The main window run modally on a thread of its own, so a test drives it
+// from the test thread with ordinary assertions.
+struct DialogThread {
+    HANDLE thread;
+    DWORD threadId;
+    HWND main;
+    INT_PTR result;
+};
+
+// Starts the thread and waits for the main window; false when it did not appear.
+bool StartMainDialog(DialogThread* dialog);
+
+// Closes whatever is still open (message boxes and the open-file dialog by
+// Cancel/OK, then the main window) and waits for the thread to end.
+void StopMainDialog(DialogThread* dialog);
+
+// Returns once the dialog's thread has handled everything sent before, or
+// has reached a modal loop (a message box) on the way.
+void SyncWithDialog(const DialogThread* dialog);
+
+// A dialog-class window of the thread with this caption, visible or not.
+HWND FindAnyThreadDialog(DWORD thread, const char* caption);
+
+// The message box with this caption: its text, after which it is dismissed
+// with OK. False when none appeared within `timeoutMs`.
+bool ReadAndDismissBox(const DialogThread* dialog, const char* caption, std::string* text,
+                       DWORD timeoutMs);
+
+// Presses Open in the main window and waits for the open-file dialog.
+HWND OpenTheFileDialog(const DialogThread* dialog);
+
+// Fills the open-file dialog's file-name field (cmb13) and presses Open, or
+// presses Cancel when `path` is NULL; waits for the dialog to go.
+bool FinishFileDialog(const DialogThread* dialog, HWND fileDialog, const char* path);
