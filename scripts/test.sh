@@ -15,6 +15,12 @@ for preset in native sanitize; do
     ctest --preset "$preset" -j "$jobs"
 done
 
+# Hostile inputs: each libFuzzer target (clang, ASan, UBSan) runs from its
+# seeds for a bounded time (KORVANTA_FUZZ_SECONDS, default 60) and fails on
+# any finding.
+echo "== fuzz =="
+bash fuzz/run.sh "${KORVANTA_FUZZ_SECONDS:-60}"
+
 # Windows: the shipped 32-bit Korvanta.exe is checked as a file (PE i386, GUI
 # subsystem, system DLLs only); its tests run under Wine in a private X server.
 echo "== windows (32-bit, shipped) =="
