@@ -39,6 +39,10 @@ done
 # A block header in the last bytes of the image: the extent field runs off the end.
 "$maker" --model C --size $size --duplicate userdb --truncate $((size - 2 * size / 64 + 10)) "$image_dir/c-header-at-end.bin"
 
+# Inputs that once failed a check of the targets themselves (an empty block
+# compared through a null pointer; an option value inside its argument).
+echo AAAAAOMAABAAAAAAAAAAAAAAEeMAABA= | base64 -d > "$image_dir/regress-zero-extent-block.bin"
+
 # Argument vectors, NUL-separated; the parser sees them after the program name.
 args() { local name=$1; shift; printf '%s\0' "$@" | head -c -1 > "$cli_dir/$name"; }
 args info info samples/ali3329b.bin
@@ -52,5 +56,6 @@ args help --help
 args help-extract extract --help
 args version --version
 args unknown frobnicate --no-such-option
+echo ZXh0cmFjdAAtLW91dHB1dD1vZGQtbmFtlACSAFsBAQBl | base64 -d > "$cli_dir/regress-output-equals"
 cp "$image_dir/b-whole.bin" "$cli_dir/image-b.bin"
 echo "wrote $(ls "$image_dir" | wc -l) image seeds and $(ls "$cli_dir" | wc -l) argument seeds"
