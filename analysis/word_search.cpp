@@ -26,12 +26,105 @@ uint32_t AsStoredWord(BlockId id)
     return word;
 }
 
+// The fast path tests each word against a few masked patterns instead of every
+// identifier: a word passes when (word & mask) == value for some pattern. Each
+// identifier passes its own pattern, so no match is missed; groups holding a
+// passing word go to the exact word-by-word check. The catalogue's identifiers
+// share 22 bits apart from the bootloader's, so eight compares become two.
+constexpr size_t MAX_PATTERNS = 4;
+// Merging two patterns is worth it while the merged one keeps this many bits:
+// random data then passes about once in 64 Ki words.
+constexpr int MIN_PATTERN_BITS = 16;
+
+struct WordFilter {
+    size_t count;
+    bool exact;  // every mask is all ones: plain equality
+    uint32_t mask[MAX_PATTERNS];
+    uint32_t value[MAX_PATTERNS];
+};
+
 struct ScanTargets {
     const BlockId* ids;
     const uint32_t* stored;  // AsStoredWord of each id
     size_t count;
     WordSearchResult* results;
+    WordFilter filter;
 };
+
+int BitCount(uint32_t v)
+{
+    int n = 0;
+    for (; v != 0; v &= v - 1) {
+        ++n;
+    }
+    return n;
+}
+
+// Greedy: start with one exact pattern per identifier, then merge the pair
+// whose merged pattern keeps the most bits, while there are too many patterns
+// or a merge keeps at least MIN_PATTERN_BITS.
+WordFilter BuildFilter(const uint32_t* stored, size_t count)
+{
+    constexpr size_t MAX_IDS = 64;
+    uint32_t mask[MAX_IDS];
+    uint32_t value[MAX_IDS];
+    size_t n = 0;
+    WordFilter f{};
+    if (count > MAX_IDS) {
+        // Beyond the table: one pattern of the bits all identifiers share.
+        uint32_t common = ~0u;
+        for (size_t k = 1; k < count; ++k) {
+            common &= ~(stored[k] ^ stored[0]);
+        }
+        f.count = 1;
+        f.mask[0] = common;
+        f.value[0] = stored[0] & common;
+        f.exact = common == ~0u;
+        return f;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        mask[n] = ~0u;
+        value[n] = stored[k];
+        bool known = false;
+        for (size_t j = 0; j < n; ++j) {
+            known = known || value[j] == stored[k];
+        }
+        if (!known) {
+            ++n;
+        }
+    }
+    while (n > 1) {
+        size_t bestI = 0;
+        size_t bestJ = 1;
+        int bestBits = -1;
+        for (size_t i = 0; i < n; ++i) {
+            for (size_t j = i + 1; j < n; ++j) {
+                const int bits = BitCount(mask[i] & mask[j] & ~(value[i] ^ value[j]));
+                if (bits > bestBits) {
+                    bestBits = bits;
+                    bestI = i;
+                    bestJ = j;
+                }
+            }
+        }
+        if (n <= MAX_PATTERNS && bestBits < MIN_PATTERN_BITS) {
+            break;
+        }
+        mask[bestI] &= mask[bestJ] & ~(value[bestI] ^ value[bestJ]);
+        value[bestI] &= mask[bestI];
+        mask[bestJ] = mask[n - 1];
+        value[bestJ] = value[n - 1];
+        --n;
+    }
+    f.count = n;
+    f.exact = true;
+    for (size_t i = 0; i < n; ++i) {
+        f.mask[i] = mask[i];
+        f.value[i] = value[i];
+        f.exact = f.exact && mask[i] == ~0u;
+    }
+    return f;
+}
 
 // Slow path, word by word: records every match among `words` words at `base`.
 void RecordMatches(const ScanTargets& t, const uint8_t* data, size_t words, uint64_t base)
@@ -49,7 +142,9 @@ void RecordMatches(const ScanTargets& t, const uint8_t* data, size_t words, uint
     }
 }
 
-#if defined(__GNUC__)
+// 32-bit x86 without SSE2 would pass these vectors in memory (GCC warns about
+// the ABI); the portable loop below serves it.
+#if defined(__GNUC__) && !(defined(__i386__) && !defined(__SSE2__))
 // Four words compared at once; compilers without SIMD lower it to scalar code.
 typedef uint32_t Lanes __attribute__((vector_size(16)));
 
@@ -74,15 +169,46 @@ inline Lanes GroupMatches(const Lanes* g, uint32_t stored)
     return (g[0] == t) | (g[1] == t) | (g[2] == t) | (g[3] == t);
 }
 
+// Lanes of the group whose words pass the pattern (mask, value).
+inline Lanes GroupPasses(const Lanes* g, uint32_t mask, uint32_t value)
+{
+    const Lanes m = {mask, mask, mask, mask};
+    const Lanes v = {value, value, value, value};
+    return ((g[0] & m) == v) | ((g[1] & m) == v) | ((g[2] & m) == v) | ((g[3] & m) == v);
+}
+
 void ScanGroups(const ScanTargets& t, const uint8_t* data, size_t groups, uint64_t base)
 {
     static_assert(GROUP_WORDS == 16, "four lanes of four words");
+    const WordFilter& f = t.filter;
+    if (f.exact && f.count == 1) {
+        // One identifier, the common case of the window's searches.
+        const uint32_t v = f.value[0];
+        const Lanes want = {v, v, v, v};
+        for (size_t i = 0; i < groups; ++i) {
+            const uint8_t* p = data + i * GROUP_WORDS * 4;
+            const Lanes m = (LoadLanes(p) == want) | (LoadLanes(p + 16) == want) |
+                            (LoadLanes(p + 32) == want) | (LoadLanes(p + 48) == want);
+            if (AnyLane(m)) {
+                RecordMatches(t, p, GROUP_WORDS, base + i * GROUP_WORDS * 4);
+            }
+        }
+        return;
+    }
     for (size_t i = 0; i < groups; ++i) {
         const uint8_t* p = data + i * GROUP_WORDS * 4;
         const Lanes g[4] = {LoadLanes(p), LoadLanes(p + 16), LoadLanes(p + 32), LoadLanes(p + 48)};
-        Lanes m = GroupMatches(g, t.stored[0]);
-        for (size_t k = 1; k < t.count; ++k) {
-            m |= GroupMatches(g, t.stored[k]);
+        Lanes m;
+        if (f.exact) {
+            m = GroupMatches(g, f.value[0]);
+            for (size_t k = 1; k < f.count; ++k) {
+                m |= GroupMatches(g, f.value[k]);
+            }
+        } else {
+            m = GroupPasses(g, f.mask[0], f.value[0]);
+            for (size_t k = 1; k < f.count; ++k) {
+                m |= GroupPasses(g, f.mask[k], f.value[k]);
+            }
         }
         if (AnyLane(m)) {
             RecordMatches(t, p, GROUP_WORDS, base + i * GROUP_WORDS * 4);
@@ -97,9 +223,9 @@ void ScanGroups(const ScanTargets& t, const uint8_t* data, size_t groups, uint64
         uint32_t words[GROUP_WORDS];
         std::memcpy(words, p, sizeof words);
         uint32_t hit = 0;
-        for (size_t k = 0; k < t.count; ++k) {
+        for (size_t k = 0; k < t.filter.count; ++k) {
             for (size_t w = 0; w < GROUP_WORDS; ++w) {
-                hit |= static_cast<uint32_t>(words[w] == t.stored[k]);
+                hit |= static_cast<uint32_t>((words[w] & t.filter.mask[k]) == t.filter.value[k]);
             }
         }
         if (hit != 0) {
@@ -154,7 +280,7 @@ void FindBlockWords(const char* path, const BlockId* ids, size_t count, WordSear
         for (size_t k = 0; k < count; ++k) {
             stored[k] = AsStoredWord(ids[k]);
         }
-        const ScanTargets targets{ids, stored, count, results};
+        const ScanTargets targets{ids, stored, count, results, BuildFilter(stored, count)};
         uint64_t position = 0;
         while (position < examinedEnd) {
             const uint64_t left = examinedEnd - position;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -174,6 +175,62 @@ TEST_F(WordSearch, NoIdsAsksNothing)
     WordSearchResult untouched{true, 7, true, 7, 7};
     FindBlockWords(path.c_str(), nullptr, 0, &untouched);
     EXPECT_EQ(untouched.size, 7u);  // count 0: no result is written
+}
+
+TEST_F(WordSearch, WordsOneBitFromAnIdentifierAreNotMatches)
+{
+    // The fast path may let near misses through to the exact check; none of
+    // them may count, and no identifier may be filtered out. Every word of the
+    // image is one bit away from some catalogue identifier (never equal to
+    // one), except the identifiers placed on purpose, two in one 64-byte group.
+    BlockId ids[16];
+    size_t count = 0;
+    const BoardModel models[] = {BOARD_3329B, BOARD_3329B_DVR_CI, BOARD_3329C};
+    for (BoardModel model : models) {
+        for (int i = 0; i < CatalogueSize(model); ++i) {
+            CatalogueEntry entry;
+            ASSERT_TRUE(CatalogueEntryAt(model, i, &entry));
+            if (std::find(ids, ids + count, entry.id) == ids + count) ids[count++] = entry.id;
+        }
+    }
+    ASSERT_EQ(count, 8u);
+    std::vector<uint32_t> neighbours;
+    for (size_t k = 0; k < count; ++k) {
+        for (int bit = 0; bit < 32; ++bit) {
+            const uint32_t w = ids[k] ^ (1u << bit);
+            if (std::find(ids, ids + count, w) == ids + count) neighbours.push_back(w);
+        }
+    }
+    const size_t words = 3 * BUF / 4 + 5;
+    Bytes image(words * 4);
+    for (size_t w = 0; w < words; ++w) {
+        PutBigEndian32(&image, w * 4, neighbours[(w * 7) % neighbours.size()]);
+    }
+    const std::pair<size_t, BlockId> placed[] = {
+        {0x40, ids[0]}, {0x44, ids[5]}, {BUF + 0x3C, ids[3]}, {2 * BUF + 0x80, ids[7]},
+        {2 * BUF + 0x84, ids[7]}};
+    for (const auto& p : placed) PutBigEndian32(&image, p.first, p.second);
+    const std::string path = MakeFile("near.bin", image);
+
+    WordSearchResult results[16];
+    FindBlockWords(path.c_str(), ids, count, results);
+    for (size_t k = 0; k < count; ++k) {
+        SCOPED_TRACE(k);
+        uint64_t matches = 0;
+        uint64_t last = 0;
+        for (const auto& p : placed) {
+            if (p.second == ids[k]) {
+                ++matches;
+                last = p.first;
+            }
+        }
+        EXPECT_EQ(results[k].found, matches > 0);
+        EXPECT_EQ(results[k].matches, matches);
+        EXPECT_EQ(results[k].offset, last);
+        const WordSearchResult single = FindBlockWord(path.c_str(), ids[k]);
+        EXPECT_EQ(single.matches, matches);
+        EXPECT_EQ(single.offset, last);
+    }
 }
 
 }  // namespace
