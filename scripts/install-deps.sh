@@ -7,6 +7,7 @@ packages=(
     cmake g++ clang libclang-rt-14-dev googletest libbenchmark-dev python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
     wine wine32:i386 wine64 fonts-wine xvfb imagemagick
+    time
 )
 
 missing=()
