@@ -239,6 +239,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CheckBlock(data, size, entries[i], one.offset);
         }
     }
+    // The one-pass search with identifiers taken from the input itself (its
+    // first words, each also with its lowest bit flipped), so the fast path's
+    // grouping of identifiers meets arbitrary sets.
+    BlockId own[16];
+    size_t ownCount = 0;
+    for (size_t w = 0; w + 4 <= size && ownCount + 2 <= 16; w += 4) {
+        const uint8_t* p = data + w;
+        const BlockId id = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+        own[ownCount++] = id;
+        own[ownCount++] = id ^ 1u;
+    }
+    WordSearchResult ownResults[16];
+    FindBlockWords(image, own, ownCount, ownResults);
+    for (size_t k = 0; k < ownCount; ++k) {
+        CheckSearch(ownResults[k], data, size, own[k]);
+    }
+
     // Saving under the image's own name is refused whatever the header says.
     const ExtractResult self = ExtractBlockInto(s.folder.c_str(), image, "image", ".bin", 0);
     CHECK(self.status == (size >= 12 ? EXTRACT_REFUSED_SAME_FILE : EXTRACT_EXTENT_UNREADABLE));
