@@ -17,7 +17,9 @@ struct WordSearchResult {
 };
 
 // Reads the image at `path` once, sequentially, and reports where `wanted`
-// stands. Never creates or changes the file.
+// stands. Never creates or changes the file; only an existing regular file is
+// opened. A read error ends the scan like the end of the file: the answer is
+// what the words read until then hold.
 WordSearchResult FindBlockWord(const char* path, BlockId wanted);
 
 // One pass for several identifiers; `results[i]` answers `ids[i]` exactly as
