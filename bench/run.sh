@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-rounds=${ROUNDS:-9}
+rounds=${ROUNDS:-11}
 dir=${KORVANTA_BENCH_DIR:-/tmp/korvanta-bench}
 export KORVANTA_BENCH_DIR=$dir
 mkdir -p "$dir"
@@ -55,7 +55,7 @@ if [ -x "$wine64" ] && [ "${SKIP_WINE:-0}" != 1 ]; then
     # programs), with a private Wine prefix that is stopped afterwards.
     winbuild=build/bench-win64
     cmake -S . -B "$winbuild" -DCMAKE_TOOLCHAIN_FILE=cmake/x86_64-w64-mingw32.cmake \
-          -DCMAKE_BUILD_TYPE=Release -DKORVANTA_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+          -DCMAKE_BUILD_TYPE=Release -DKORVANTA_BENCH=ON -DBUILD_TESTING=OFF >/dev/null 2>&1
     cmake --build "$winbuild" -j 2 --target window_commands >/dev/null
     export WINEPREFIX="$PWD/$winbuild/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     [ -d "$WINEPREFIX" ] || "$wine64" wineboot -i >/dev/null 2>&1

@@ -552,6 +552,15 @@ class ExtractTests(CliCase):
         self.assertIn("warning", run.err)
         self.assertIn("%d bytes" % (len(data) - 0x3F000), run.out)
 
+    def test_extent_field_past_the_end_is_not_written(self):
+        data = model_image(1, size=0x3F00C)[:0x3F004] + struct.pack(">I", 0x04FB0100) + b"\0" * 6
+        name = self.write("img.bin", data)
+        run = self.cli("extract", name, "userdb", "defaultdb")
+        self.assertEqual(run.code, 3, run)
+        self.assertFalse(self.exists("userdb.bin"))
+        self.assertIn("userdb.bin", run.err)
+        self.assertEqual(self.read("defaultdb.bin"), self.block_bytes(data, "defaultdb"))
+
     def test_rejected_image_writes_nothing(self):
         for label, data, status, code in damaged_images():
             if status == "ok":
