@@ -1,5 +1,7 @@
 #include "firmware_commands.h"
 
+#include <cstddef>
+
 #include "block_extract.h"
 #include "block_layout.h"
 #include "block_stamp.h"
@@ -21,7 +23,9 @@ ImageChooser g_chooseImage = GetOpenFileNameA;
 constexpr DWORD CHOOSER_FLAGS = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
 static_assert(CHOOSER_FLAGS == 0x00081004, "the open-file dialog's flags");
 #ifndef _WIN64
-static_assert(OPENFILENAME_SIZE_VERSION_400A == 76, "the record of the 32-bit program");
+// The size macro casts, so it is no constant expression; the same sum is.
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "the record of the 32-bit program");
 #endif
 
 void ResetFileInfo(HWND hwnd)
