@@ -47,16 +47,19 @@ SampleOptions ImageOptions(uint64_t size) {
     return options;
 }
 
-// Reads the whole file through `buffer`; the read limit of every benchmark.
-uint64_t ReadWhole(const char* path, std::vector<char>* buffer) {
+// Reads the whole file through a buffer of the search's size, allocated per
+// call as the search allocates its own; the read limit of every benchmark.
+uint64_t ReadWhole(const char* path) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
+    char* buffer = static_cast<char*>(std::malloc(IMAGE_IO_BUFFER));
     uint64_t total = 0;
-    for (;;) {
-        ssize_t n = read(fd, buffer->data(), buffer->size());
+    while (buffer) {
+        ssize_t n = read(fd, buffer, IMAGE_IO_BUFFER);
         if (n <= 0) break;
         total += static_cast<uint64_t>(n);
     }
+    std::free(buffer);
     close(fd);
     return total;
 }
@@ -77,8 +80,7 @@ std::string ImagePath(uint64_t mib) {
         ok = std::fclose(f) == 0 && ok;
         if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) return "";
     }
-    std::vector<char> buffer(IMAGE_IO_BUFFER);
-    ReadWhole(path.c_str(), &buffer);
+    ReadWhole(path.c_str());
     return path;
 }
 
@@ -90,9 +92,8 @@ void BM_ReadLimit(benchmark::State& state) {
     const uint64_t mib = static_cast<uint64_t>(state.range(0));
     std::string path = ImagePath(mib);
     if (path.empty()) return state.SkipWithError("cannot write the image");
-    std::vector<char> buffer(IMAGE_IO_BUFFER);
     for (auto _ : state) {
-        if (ReadWhole(path.c_str(), &buffer) != mib * MiB) {
+        if (ReadWhole(path.c_str()) != mib * MiB) {
             return state.SkipWithError("short read");
         }
     }
