@@ -29,11 +29,9 @@ Bytes ImageOf(const SearchCase& c)
 {
     Bytes b = Filler(c.size);
     for (const auto& w : c.words) {
-        Bytes tmp = b;
-        PutBigEndian32(&tmp, w.first, w.second);
-        tmp.resize(c.size);  // a word placed across the end keeps only its first bytes
-        b = tmp;
+        PutBigEndian32(&b, w.first, w.second);
     }
+    b.resize(c.size);  // a word placed across the end keeps only its first bytes
     return b;
 }
 
