@@ -319,7 +319,7 @@ class InfoTests(CliCase):
                 statuses.add(report["status"])
         self.assertEqual(statuses, {"ok", "no_bootloader", "no_maincode", "unrecognised_variant"})
 
-    def test_specific_answers(self):
+    def test_answers_spelled_out(self):
         # A few answers spelled out, so a fault shared with the reference shows.
         data = model_image(2, extra=[(0x30000, 0x0EF10100, 0x100, 0, b"second", b"copy"),
                                      (0x3F000, 0x02FD0300, 0x10000, 0, b"big", b"")])
