@@ -449,6 +449,32 @@ class InfoTests(CliCase):
         self.assertEqual(json.loads(run.out)["image"], "-image.bin")
 
 
+class LargeTests(CliCase):
+    """Kept apart: each command reads 4 GiB (of a sparse file)."""
+
+    def test_offsets_beyond_4_gib(self):
+        # A sparse file of a little over 4 GiB: sizes and offsets are 64-bit.
+        path = os.path.join(self.dir, "big.bin")
+        main_at = (1 << 32) + 0x100
+        with open(path, "wb") as f:
+            f.write(header(BOOTLOADER_ID, 0x80))
+            f.seek(main_at)
+            f.write(header(MAINCODE_ID, 0x200, ord("B"), b"V9.9", b"2030-01-01") + b"\x5A" * 0x1C0)
+            f.truncate(main_at + 0x1000)
+        size = os.path.getsize(path)
+        run, report = self.info_json("big.bin")
+        self.assertEqual(run.code, 0, run)
+        self.assertEqual(report["size"], size)
+        main = report["blocks"][1]
+        self.assertEqual((main["name"], main["offset"], main["extent"], main["version"]),
+                         ("maincodeB", main_at, 0x200, "V9.9"))
+        run = self.cli("extract", "big.bin", "maincodeB")
+        self.assertEqual(run.code, 0, run)
+        with open(path, "rb") as f:
+            f.seek(main_at)
+            self.assertEqual(self.read("maincodeB.bin"), f.read(0x200))
+
+
 # --------------------------------------------------------------- extract --
 
 class ExtractTests(CliCase):
