@@ -1,6 +1,6 @@
 // The one reader of header fields: bounds-checked, big-endian, and the bounded
 // copy of the fixed-length stamp texts. Everything read from an image header
-// goes through these two helpers.
+// goes through these two functions.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// Helpers shared by the analysis tests: a fresh folder per test, files of
+// Shared by the analysis and fault tests: a fresh folder per test, files of
 // given bytes, and small images built field by field.
 #pragma once
 
