@@ -16,28 +16,10 @@
 #include "block_extract.h"
 #include "block_stamp.h"
 #include "board_catalogue.h"
+#include "fuzz_support.h"
 #include "word_search.h"
 
 namespace {
-
-#define CHECK(cond)                                                                     \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                               \
-        }                                                                               \
-    } while (0)
-
-// Where the scratch folder goes: $KORVANTA_FUZZ_SCRATCH (the run script's),
-// else memory-backed /dev/shm, else /tmp.
-std::string ScratchBase()
-{
-    const char* chosen = std::getenv("KORVANTA_FUZZ_SCRATCH");
-    if (chosen != nullptr && chosen[0] != '\0') {
-        return chosen;
-    }
-    return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-}
 
 struct Scratch {
     std::string folder;
