@@ -187,6 +187,15 @@ protected:
                FindAnyThreadDialog(dialog.threadId, caption) == NULL;
     }
 
+    // Sends a command and waits for it; a command that got stuck in a modal
+    // window it should not have opened fails here instead of hanging.
+    void Command(int id)
+    {
+        DWORD_PTR answer = 0;
+        ASSERT_NE(SendMessageTimeoutA(main, WM_COMMAND, id, 0, SMTO_NORMAL, 20000, &answer), 0)
+            << "command " << id << " did not return";
+    }
+
     std::string Text(int id) { return ControlText(main, id); }
 
     bool SaveEnabled() { return IsWindowEnabled(GetDlgItem(main, IDC_SAVE)) != FALSE; }
@@ -522,10 +531,10 @@ TEST_F(FirmwareCommands, TheChooserGetsTheRecordOfTheDesign)
     g_call = ChooserCall();
     g_call.choose = true;
     g_call.answer = first;
-    SendMessageA(main, WM_COMMAND, IDC_OPEN, 0);
+    Command(IDC_OPEN);
     EXPECT_EQ(g_call.startName, "");
     g_call.answer = second;
-    SendMessageA(main, WM_COMMAND, IDC_OPEN, 0);
+    Command(IDC_OPEN);
     ASSERT_EQ(g_call.calls, 2);
 
     const OPENFILENAMEA& r = g_call.request;
@@ -555,12 +564,12 @@ TEST_F(FirmwareCommands, APathTooLongForTheBufferLeavesThePreviousImage)
     g_call = ChooserCall();
     g_call.choose = true;
     g_call.answer = path;
-    SendMessageA(main, WM_COMMAND, IDC_OPEN, 0);
+    Command(IDC_OPEN);
     ASSERT_EQ(Text(IDC_CPU), "ALI-3329B DVR CI");
 
     g_call.choose = false;
     g_call.tooLong = true;
-    SendMessageA(main, WM_COMMAND, IDC_OPEN, 0);
+    Command(IDC_OPEN);
     EXPECT_EQ(std::string(g_imagePath), path);
     EXPECT_EQ(Text(IDC_PATH), path);
     EXPECT_EQ(ListEntries(main), CatalogueNames(BOARD_3329B_DVR_CI));
