@@ -17,6 +17,7 @@ struct DriverStart {
 
 struct FindRequest {
     const char* caption;
+    bool visibleOnly;
     HWND found;
 };
 
@@ -27,7 +28,7 @@ BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM lParam)
     char caption[256] = "";
     GetClassNameA(hwnd, className, sizeof className);
     GetWindowTextA(hwnd, caption, sizeof caption);
-    if (IsWindowVisible(hwnd) && strcmp(className, "#32770") == 0 &&
+    if ((!request->visibleOnly || IsWindowVisible(hwnd)) && strcmp(className, "#32770") == 0 &&
         strcmp(caption, request->caption) == 0) {
         request->found = hwnd;
         return FALSE;
@@ -119,7 +120,7 @@ INT_PTR RunModalWithDriver(int templateId, DLGPROC dialogProc, DriverFunction dr
 
 HWND FindThreadDialog(DWORD thread, const char* caption)
 {
-    FindRequest request = {caption, NULL};
+    FindRequest request = {caption, true, NULL};
     EnumThreadWindows(thread, MatchDialog, (LPARAM)&request);
     return request.found;
 }
@@ -235,25 +236,6 @@ DWORD WINAPI MainDialogThread(void* parameter)
     return 0;
 }
 
-struct AnyRequest {
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchAnyDialog(HWND hwnd, LPARAM lParam)
-{
-    AnyRequest* request = (AnyRequest*)lParam;
-    char className[32] = "";
-    char caption[256] = "";
-    GetClassNameA(hwnd, className, sizeof className);
-    GetWindowTextA(hwnd, caption, sizeof caption);
-    if (strcmp(className, "#32770") == 0 && strcmp(caption, request->caption) == 0) {
-        request->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 constexpr int FILE_NAME_FIELD = 0x47C;  // cmb13 of the explorer-style open-file dialog
 constexpr int MESSAGE_TEXT = 0xFFFF;    // the message box's Static
 
@@ -290,8 +272,8 @@ void SyncWithDialog(const DialogThread* dialog)
 
 HWND FindAnyThreadDialog(DWORD thread, const char* caption)
 {
-    AnyRequest request = {caption, NULL};
-    EnumThreadWindows(thread, MatchAnyDialog, (LPARAM)&request);
+    FindRequest request = {caption, false, NULL};
+    EnumThreadWindows(thread, MatchDialog, (LPARAM)&request);
     return request.found;
 }
 
